@@ -1,0 +1,114 @@
+#include "scan/line_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace lorvex {
+namespace {
+
+using opt = std::optional<std::int32_t>;
+constexpr std::nullopt_t kept = std::nullopt;
+
+// What an earlier scan left, so that a field this scan skips shows.
+scanned_line earlier_scan() {
+  scanned_line s;
+  std::strcpy(s.id_digits, "777");
+  s.clock_khz = 0x1111;
+  s.count = 0x2222;
+  s.ticks = 0x3333;
+  s.values_offset = 999;
+  s.has_value_list = true;
+  return s;
+}
+
+std::vector<std::int32_t> value_list(const std::string& line, std::int32_t offset) {
+  std::vector<std::int32_t> values;
+  std::int32_t v;
+  while (next_value(line.c_str(), &offset, &v)) values.push_back(v);
+  return values;
+}
+
+struct scan_case {
+  std::string line;
+  std::int32_t fields;
+  char kind;
+  const char* id;  // nullptr: kept
+  opt clock, count, ticks, offset;
+  std::vector<std::int32_t> values;  // checked when the line has a value list
+};
+
+TEST(LineScan, GrammarTable) {
+  const scan_case cases[] = {
+      {"*000000000042,3E8,A,64,10 20\n", 5, '*', "000000000042", 1000, 10, 100, 23, {16, 32}},
+      {"* 42 : 3e8 : 0a : 2710 : 1 2 3\n", 5, '*', "42", 1000, 10, 10000, 25, {1, 2, 3}},
+      {"\t*\t7\t,\t3e8\t,\ta\t,\t64\t,\t10\t20\n", 5, '*', "7", 1000, 10, 100, 22, {16, 32}},
+      {"*42 , 0x3E8 , 0XA , 064 , 10 20\n", 5, '*', "42", 1000, 10, 100, 26, {16, 32}},
+      {"*42;-1;+2;0x10;7 8\n", 5, '*', "42", -1, 2, 16, 15, {7, 8}},
+      {"*42,3E8,A,64,-10 +20 0x30\n", 5, '*', "42", 1000, 10, 100, 13, {-16, 32, 48}},
+      {"*42,3E8,A,64,FFFFFFFF 123456789 80000000\n", 5, '*', "42", 1000, 10, 100, 13,
+       {-1, 591751049, INT32_MIN}},
+      {"*42,3E8,A,64,10 20", 5, '*', "42", 1000, 10, 100, 13, {16, 32}},
+      {"*12,3E8,A,2710,1,2,3\n", 5, '*', "12", 1000, 10, 10000, 15, {1}},
+      {"*12,3E8,A,2710,10 0x 20\n", 5, '*', "12", 1000, 10, 10000, 15, {16}},
+      {"*12,1,2,3,\n", 5, '*', "12", 1, 2, 3, 11, {}},
+      {"*12,1,2,3\n", 5, '*', "12", 1, 2, 3, kept, {}},
+      {"*12 1 2 3 4\n", 4, '*', "12", 2, 4, kept, kept, {}},
+      {"*1234567890123,1F4,A,3E8,1 2\n", 2, '*', "123456789012", kept, kept, kept, kept, {}},
+      {"*12345678901234,1F4,A,3E8,1 2\n", 5, '*', "123456789012", 4, 500, 10, 22, {1000}},
+      {"*12,0x,A,64,1\n", 2, '*', "12", kept, kept, kept, kept, {}},
+      {"*,1,2,3,4\n", 1, '*', nullptr, kept, kept, kept, kept, {}},
+      {"*\n", 1, '*', nullptr, kept, kept, kept, kept, {}},
+      {"**42\n", 1, '*', nullptr, kept, kept, kept, kept, {}},
+      {"# logger 7 started\n", 1, '#', nullptr, kept, kept, kept, kept, {}},
+      {"  # 12 comment\n", 2, '#', "12", kept, kept, kept, kept, {}},
+      {"end\n", 1, 'e', nullptr, kept, kept, kept, kept, {}},
+      {"\n", -1, 0, nullptr, kept, kept, kept, kept, {}},
+      {"   \t\r\n", -1, 0, nullptr, kept, kept, kept, kept, {}},
+      // Vertical tab and form feed are white space; 0xA0 is not.
+      {"\v\f*5,1,2,3,4\n", 5, '*', "5", 1, 2, 3, 11, {4}},
+      {"\xA0*5,1,2,3,4\n", 1, '\xA0', nullptr, kept, kept, kept, kept, {}},
+      // A separator is any non-white character, a letter or digit too.
+      {"*5x1y2z3w4\n", 5, '*', "5", 1, 2, 3, 9, {4}},
+      // More than eight digits keep the low 32 bits; a sign applies after them.
+      {"*5,123456789ABCDEF01,-80000000,7FFFFFFF,-FFFFFFFF\n", 5, '*', "5", static_cast<std::int32_t>(0xABCDEF01),
+       INT32_MIN, INT32_MAX, 40, {1}},
+      // A prefix followed by a sign, or a sign followed by white space, is no number.
+      {"*5,0x-1,2,3,4\n", 2, '*', "5", kept, kept, kept, kept, {}},
+      {"*5,1,2,3,- 4\n", 5, '*', "5", 1, 2, 3, 9, {}},
+  };
+  for (const scan_case& c : cases) {
+    const std::string label = test::visible(c.line);
+    scanned_line s = earlier_scan();
+    s.kind = 0;
+    scan_line(c.line.c_str(), s);
+    EXPECT_EQ(s.fields_converted, c.fields) << label;
+    EXPECT_EQ(s.kind, c.kind) << label;
+    EXPECT_STREQ(s.id_digits, c.id != nullptr ? c.id : "777") << label;
+    EXPECT_EQ(s.clock_khz, c.clock.value_or(0x1111)) << label;
+    EXPECT_EQ(s.count, c.count.value_or(0x2222)) << label;
+    EXPECT_EQ(s.ticks, c.ticks.value_or(0x3333)) << label;
+    EXPECT_EQ(s.values_offset, c.offset.value_or(999)) << label;
+    EXPECT_EQ(s.has_value_list, c.offset.has_value()) << label;
+    if (c.offset) {
+      EXPECT_EQ(value_list(c.line, *c.offset), c.values) << label;
+    }
+  }
+}
+
+TEST(LineScan, ZeroByteHidesTheRestOfTheLine) {
+  const char line[] = "*42,3E8,A,64,10\0 20\n";
+  scanned_line s;
+  scan_line(line, s);
+  EXPECT_EQ(s.fields_converted, 5);
+  EXPECT_EQ(s.values_offset, 13);
+  EXPECT_EQ(value_list(line, s.values_offset), std::vector<std::int32_t>{16});
+}
+
+}  // namespace
+}  // namespace lorvex
