@@ -13,6 +13,8 @@
 #include "app/build_stamp.h"
 #include "app/options.h"
 #include "console/console.h"
+#include "console/keypress.h"
+#include "console/trace.h"
 #include "convert/record.h"
 #include "scan/line_reader.h"
 #include "scan/line_scan.h"
@@ -78,18 +80,24 @@ struct run_files {
   text_output out;
 };
 
-// The read loop, from the first pass to whichever end comes first.
-void read_loop(run_files& f, const run_options& opt) {
+// The read loop, from the first pass to whichever end comes first: the
+// end of the input, the 31st non-record line in a row, a key press in
+// debug mode, or a failed write to the output.
+void read_loop(run_files& f, const run_options& opt, text_output& console) {
   char line[line_buffer_size] = {};
   scanned_line s;
   sequence_state seq;
   std::int32_t non_record_run = 0;
-  (void)opt.debug_level;
+  std::uint32_t line_number = 0;
+  text_output* const trace = opt.quiet != 0 ? nullptr : &console;
 
   while (!f.out.failed && !f.in.ended && non_record_run <= 30) {
+    if (opt.debug_level != 0 && key_pending()) break;
+    if (trace != nullptr) trace_line_header(console, static_cast<std::int32_t>(++line_number));
     if (!read_line(f.in, line)) break;
     s.kind = 0;
     scan_line(line, s);
+    if (trace != nullptr) trace_scan(console, s);
     switch (s.kind) {
       case '#':
         non_record_run = 0;
@@ -97,13 +105,15 @@ void read_loop(run_files& f, const run_options& opt) {
         break;
       case '*':
         non_record_run = 0;
-        convert_data_record(f.out, s, line, seq, opt.add_trailer != 0, nullptr);
+        if (trace != nullptr) trace_header_fields(console, record_fields_of(s));
+        convert_data_record(f.out, s, line, seq, opt.add_trailer != 0, trace);
         break;
       default:
         ++non_record_run;
         break;
     }
   }
+  release_keyboard();
 }
 
 }  // namespace
@@ -143,7 +153,7 @@ int run(int argc, const char* const* argv) {
   attach_input(files.in, in_fd);
   attach_output(files.out, out_fd, false);
   write_output_header(files.out);
-  read_loop(files, opt);
+  read_loop(files, opt, console);
 
   ::close(in_fd);
   const bool written = close_output(files.out);

@@ -52,8 +52,8 @@ TEST(Run, UsageWithFewerThanTwoArguments) {
 TEST(Run, ConvertsCommentsAndRecords) {
   test::temp_dir dir;
   write_file(dir.path("in"), road_input);
-  for (const char* quiet : {"-q", "-N"}) {  // -N: no trailer reaches the console
-    const auto r = run_lorvex({quiet, dir.path("in"), dir.path("out")});
+  for (const char* trailer : {"-d", "-N"}) {
+    const auto r = run_lorvex({"-q", trailer, dir.path("in"), dir.path("out")});
     EXPECT_EQ(r.status, 0);
     EXPECT_BYTES(r.console, start_line(dir.path("in"), dir.path("out")));
   }
@@ -131,7 +131,7 @@ TEST(Run, OutputNamingTheInputIsRefused) {
 TEST(Run, WriteFailureIsReported) {
   test::temp_dir dir;
   write_file(dir.path("in"), road_input);
-  const auto r = run_lorvex({dir.path("in"), "/dev/full"});
+  const auto r = run_lorvex({"-q", dir.path("in"), "/dev/full"});
   EXPECT_EQ(r.status, 254);
   EXPECT_BYTES(r.console, start_line(dir.path("in"), "/dev/full") + "Can not write /dev/full\r\n");
 }
