@@ -88,6 +88,36 @@ char* write_u64(std::uint64_t n, char* out) {
   return end;
 }
 
+// (n + 10^s / 2) / 10^s for s in [1, 17]. Each case divides by a constant,
+// which the compiler turns into a multiplication: a division by a variable
+// costs more than all the rest of a number's text.
+template <int S>
+std::uint64_t round_off(std::uint64_t n) {
+  return (n + 5 * pow10_u64[S - 1]) / pow10_u64[S];
+}
+
+std::uint64_t round_off_digits(std::uint64_t n, int s) {
+  switch (s) {
+    case 1: return round_off<1>(n);
+    case 2: return round_off<2>(n);
+    case 3: return round_off<3>(n);
+    case 4: return round_off<4>(n);
+    case 5: return round_off<5>(n);
+    case 6: return round_off<6>(n);
+    case 7: return round_off<7>(n);
+    case 8: return round_off<8>(n);
+    case 9: return round_off<9>(n);
+    case 10: return round_off<10>(n);
+    case 11: return round_off<11>(n);
+    case 12: return round_off<12>(n);
+    case 13: return round_off<13>(n);
+    case 14: return round_off<14>(n);
+    case 15: return round_off<15>(n);
+    case 16: return round_off<16>(n);
+    default: return round_off<17>(n);
+  }
+}
+
 // Writes the text of the decimal N * 10^-p (10^16 <= N <= 10^17), rounded
 // half up to thousandths.
 char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
@@ -98,8 +128,7 @@ char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
   if (p > 3) {
     const int s = p - 3;
     // For s >= 18, N < 5 * 10^(s-1): nothing reaches half a thousandth.
-    const std::uint64_t m =
-        s >= 18 ? 0 : (n + 5 * pow10_u64[s - 1]) / pow10_u64[s];
+    const std::uint64_t m = s >= 18 ? 0 : round_off_digits(n, s);
     int_part = m / 1000;
     thousandths = m % 1000;
   } else if (p >= 0) {
@@ -118,6 +147,18 @@ char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
   out[1] = digit_pairs[2 * hi];
   out[2] = digit_pairs[2 * hi + 1];
   out[3] = static_cast<char>('0' + thousandths % 10);
+  return out + 4;
+}
+
+// Writes m thousandths, m < 10^18.
+char* write_thousandths(bool negative, std::uint64_t m, char* out) {
+  if (negative) *out++ = '-';
+  out = write_u64(m / 1000, out);
+  const std::size_t t = static_cast<std::size_t>(m % 1000);
+  out[0] = '.';
+  out[1] = digit_pairs[2 * (t / 10)];
+  out[2] = digit_pairs[2 * (t / 10) + 1];
+  out[3] = static_cast<char>('0' + t % 10);
   return out + 4;
 }
 
@@ -244,6 +285,24 @@ char* format_number(double v, char* out) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const bool negative = (bits >> 63) != 0;
   const double x = negative ? -v : v;
+  if (x >= 0x1p-11 && x < 1e12) {
+    // Most numbers are decided by rounding x to thousandths directly.
+    // x * 1000 = f / 2^sh exactly, with f < 2^63. The 17-digit step moves x
+    // by at most half a step of its grid, which is below
+    // m * 10^-13 / 2 < 451 units of 2^-sh thousandths; below 10^12 the
+    // half-thousandth h lies on that grid. So the 17-digit step cannot carry
+    // x across h unless x is within 451 units below it: only then is the
+    // slower exact way needed.
+    const binary_double b = split(bits);
+    const int sh = -b.e;  // in [13, 63]
+    const std::uint64_t f = b.m * 1000;
+    const std::uint64_t q = f >> sh;
+    const std::uint64_t r = f & ((std::uint64_t{1} << sh) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (sh - 1);
+    const std::uint64_t up = r >= half ? 1 : 0;
+    const bool far_below = half - r > 1024;  // wraps to large when up
+    if (far_below) return write_thousandths(negative, q + up, out);
+  }
   if (!(x >= 1e-4 && x < 1e17)) {
     if (char* end = write_edge_case(bits, out)) return end;
     if (x < 1e-4) return write_zero(negative, out);

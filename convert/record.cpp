@@ -9,11 +9,12 @@
 namespace lorvex {
 namespace {
 
-// One piece goes to the file and, when tracing, to the console alike.
-void put_piece(text_output& out, text_output* echo, const char* p, std::size_t n) {
-  put_raw(out, p, n);
+// Counts the piece formatted at [begin, end) in the output buffer and, when
+// tracing, echoes it on the console.
+void emit_piece(text_output& out, text_output* echo, const char* begin, char* end) {
+  out.len = static_cast<std::size_t>(end - out.buf);
   if (echo != nullptr) {
-    put_raw(*echo, p, n);
+    put_raw(*echo, begin, static_cast<std::size_t>(end - begin));
     end_piece(*echo);
   }
 }
@@ -69,9 +70,12 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   const double period = r.ticks / clock;
   const double rate = r.count / period;
 
-  // Longest piece: "*", 12 digits, ".", an int, two numbers.
-  char piece[2 * number_text_max + 32];
-  char* p = piece;
+  // Each piece is formatted straight into the output buffer; the console
+  // echo, when tracing, copies it from there.
+  constexpr std::size_t head_max = 1 + 12 + 1 + 11 + 2 * (2 + number_text_max);
+  constexpr std::size_t value_max = 2 + number_text_max;
+  char* const head = reserve(out, head_max);
+  char* p = head;
   *p++ = '*';
   const std::size_t id_len = std::strlen(r.id_digits);
   std::memcpy(p, r.id_digits, id_len);
@@ -84,17 +88,18 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   *p++ = ',';
   *p++ = ' ';
   p = format_number(period, p);
-  put_piece(out, echo, piece, static_cast<std::size_t>(p - piece));
+  emit_piece(out, echo, head, p);
 
   if (r.values_offset >= 0) {
     std::int32_t offset = r.values_offset;
     std::int32_t v;
     while (next_value(line, &offset, &v)) {
+      char* const piece = reserve(out, value_max);
       p = piece;
       *p++ = ',';
       *p++ = ' ';
       p = format_number(v * 16.0 / clock, p);
-      put_piece(out, echo, piece, static_cast<std::size_t>(p - piece));
+      emit_piece(out, echo, piece, p);
     }
   }
   if (echo != nullptr) {
@@ -102,7 +107,7 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
     end_piece(*echo);
   }
   if (add_trailer) put_raw(out, ", 9999", 6);
-  put_text(out, "\n\n");
+  put_raw(out, "\r\n\r\n", 4);
 }
 
 }  // namespace lorvex

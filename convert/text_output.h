@@ -24,6 +24,11 @@ void put_text(text_output& out, std::string_view text);
 // Appends bytes that hold no LF, unchanged.
 void put_raw(text_output& out, const char* p, std::size_t n);
 
+// Room for n more bytes (n <= output_block_size) at the end of the
+// buffer, written out first when needed. Bytes placed there count once
+// out.len is moved past them.
+inline char* reserve(text_output& out, std::size_t n);
+
 // Writes out what is buffered. Returns false once any write has failed.
 bool flush_output(text_output& out);
 
@@ -34,6 +39,11 @@ bool close_output(text_output& out);
 // End of one print: a terminal sees it at once.
 inline void end_piece(text_output& out) {
   if (out.immediate) flush_output(out);
+}
+
+inline char* reserve(text_output& out, std::size_t n) {
+  if (output_block_size - out.len < n) flush_output(out);
+  return out.buf + out.len;
 }
 
 }  // namespace lorvex

@@ -9,12 +9,18 @@ namespace {
 inline bool is_white(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-inline int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// The value of each byte as a hexadecimal digit, or -1.
+constexpr struct hex_table {
+  signed char value[256];
+  constexpr hex_table() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = -1;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<signed char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<signed char>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<signed char>(c - 'A' + 10);
+  }
+} hex_digits;
+
+inline int hex_digit(char c) { return hex_digits.value[static_cast<unsigned char>(c)]; }
 
 inline const char* skip_white(const char* p) {
   while (is_white(*p)) ++p;
