@@ -10,7 +10,15 @@
 // with p = 16 - floor(log10 |v|), so that 10^16 <= N <= 10^17. N stands for
 // the decimal N * 10^-p, which is then rounded to thousandths.
 //
-// Fast path, 1e-4 <= |v| < 1e17 (p in [0, 20], e in [-66, 4]): m * 10^p is
+// Direct path, 2^-11 <= |v| < 2^39 (most numbers): |v| * 1000 = f / 2^sh
+// exactly, f = m * 1000 < 2^63, and is rounded to thousandths at once. The
+// 17-digit step moves |v| by at most half a step of its grid, below
+// m * 10^-13 / 2 < 451 units of 2^-sh thousandths, and below 10^12 every
+// half-thousandth lies on that grid. So the 17-digit step cannot change the
+// result unless |v| lies less than 1024 units below a half-thousandth; only
+// those few go on to the 128-bit path.
+//
+// 128-bit path, 1e-4 <= |v| < 1e17 (p in [0, 20], e in [-66, 4]): m * 10^p is
 // below 2^53 * 10^20 < 2^120, so it is held exactly in an unsigned 128-bit
 // integer, and N = (m * 10^p + 2^(-e-1)) >> -e is exact. floor(log10 |v|) is
 // estimated from the binary exponent, one too low at worst, and corrected by
@@ -279,30 +287,12 @@ void fraction_digits(std::uint64_t f, int bits, leading_digits& digits) {
   }
 }
 
-}  // namespace
-
-char* format_number(double v, char* out) {
+// The 128-bit path and everything the direct path leaves: kept out of
+// line, so that the direct path needs no stack frame.
+[[gnu::noinline]] char* format_number_wide(double v, char* out) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const bool negative = (bits >> 63) != 0;
   const double x = negative ? -v : v;
-  if (x >= 0x1p-11 && x < 1e12) {
-    // Most numbers are decided by rounding x to thousandths directly.
-    // x * 1000 = f / 2^sh exactly, with f < 2^63. The 17-digit step moves x
-    // by at most half a step of its grid, which is below
-    // m * 10^-13 / 2 < 451 units of 2^-sh thousandths; below 10^12 the
-    // half-thousandth h lies on that grid. So the 17-digit step cannot carry
-    // x across h unless x is within 451 units below it: only then is the
-    // slower exact way needed.
-    const binary_double b = split(bits);
-    const int sh = -b.e;  // in [13, 63]
-    const std::uint64_t f = b.m * 1000;
-    const std::uint64_t q = f >> sh;
-    const std::uint64_t r = f & ((std::uint64_t{1} << sh) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (sh - 1);
-    const std::uint64_t up = r >= half ? 1 : 0;
-    const bool far_below = half - r > 1024;  // wraps to large when up
-    if (far_below) return write_thousandths(negative, q + up, out);
-  }
   if (!(x >= 1e-4 && x < 1e17)) {
     if (char* end = write_edge_case(bits, out)) return end;
     if (x < 1e-4) return write_zero(negative, out);
@@ -310,7 +300,7 @@ char* format_number(double v, char* out) {
   }
   const binary_double b = split(bits);
   // floor(log10 x) is k or k + 1 for this k = floor((E - 1023) * log10 2);
-  // the estimate is exact over the fast path's range of binary exponents.
+  // the estimate is exact over this path's range of binary exponents.
   const int k = ((b.e + 52) * 78913) >> 18;
   int p = 16 - k;  // in [0, 21]
   u128 t = u128{b.m} * pow10_u128[p];
@@ -323,6 +313,26 @@ char* format_number(double v, char* out) {
       b.e >= 0 ? static_cast<std::uint64_t>(t << b.e)
                : static_cast<std::uint64_t>((t + (u128{1} << (-b.e - 1))) >> -b.e);
   return write_rounded(negative, n, p, out);
+}
+
+}  // namespace
+
+char* format_number(double v, char* out) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+  const std::uint64_t magnitude = bits & ~(std::uint64_t{1} << 63);
+  // 2^-11 <= x < 2^39, by the bits: exponent field 1012 to 1061.
+  if (magnitude - (std::uint64_t{1012} << 52) < (std::uint64_t{1062 - 1012} << 52)) {
+    const binary_double b = split(bits);
+    const int sh = -b.e;  // in [14, 63]
+    const std::uint64_t f = b.m * 1000;
+    const std::uint64_t q = f >> sh;
+    const std::uint64_t r = f & ((std::uint64_t{1} << sh) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (sh - 1);
+    const std::uint64_t up = r >= half ? 1 : 0;
+    if (half - r > 1024)  // wraps to large when up
+      return write_thousandths(magnitude != bits, q + up, out);
+  }
+  return format_number_wide(v, out);
 }
 
 char* format_number_exact(double v, char* out) {
