@@ -75,15 +75,10 @@ int open_output(const char* name) {
   return ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
 }
 
-struct run_files {
-  input_file in;
-  text_output out;
-};
+}  // namespace
 
-// The read loop, from the first pass to whichever end comes first: the
-// end of the input, the 31st non-record line in a row, a key press in
-// debug mode, or a failed write to the output.
-void read_loop(run_files& f, const run_options& opt, text_output& console) {
+void convert_file(input_file& in, text_output& out, const run_options& opt, text_output& console) {
+  write_output_header(out);
   char line[line_buffer_size] = {};
   scanned_line s;
   sequence_state seq;
@@ -91,22 +86,22 @@ void read_loop(run_files& f, const run_options& opt, text_output& console) {
   std::uint32_t line_number = 0;
   text_output* const trace = opt.quiet != 0 ? nullptr : &console;
 
-  while (!f.out.failed && !f.in.ended && non_record_run <= 30) {
+  while (!out.failed && !in.ended && non_record_run <= 30) {
     if (opt.debug_level != 0 && key_pending()) break;
     if (trace != nullptr) trace_line_header(console, static_cast<std::int32_t>(++line_number));
-    if (!read_line(f.in, line)) break;
+    if (!read_line(in, line)) break;
     s.kind = 0;
     scan_line(line, s);
     if (trace != nullptr) trace_scan(console, s);
     switch (s.kind) {
       case '#':
         non_record_run = 0;
-        copy_comment_line(f.out, line);
+        copy_comment_line(out, line);
         break;
       case '*':
         non_record_run = 0;
         if (trace != nullptr) trace_header_fields(console, record_fields_of(s));
-        convert_data_record(f.out, s, line, seq, opt.add_trailer != 0, trace);
+        convert_data_record(out, s, line, seq, opt.add_trailer != 0, trace);
         break;
       default:
         ++non_record_run;
@@ -115,8 +110,6 @@ void read_loop(run_files& f, const run_options& opt, text_output& console) {
   }
   release_keyboard();
 }
-
-}  // namespace
 
 int run(int argc, const char* const* argv) {
   reopen_standard_streams();
@@ -149,16 +142,16 @@ int run(int argc, const char* const* argv) {
     return exit_cannot_write;
   }
 
-  run_files files;
-  attach_input(files.in, in_fd);
-  attach_output(files.out, out_fd, false);
-  write_output_header(files.out);
-  read_loop(files, opt, console);
+  input_file in;
+  text_output out;
+  attach_input(in, in_fd);
+  attach_output(out, out_fd, false);
+  convert_file(in, out, opt, console);
 
   ::close(in_fd);
-  const bool written = close_output(files.out);
+  const bool written = close_output(out);
   int status = exit_ok;
-  if (files.in.failed) {
+  if (in.failed) {
     say(console, {"Can not read ", cmd.input_name, "\n"});
     status = exit_cannot_read;
   }

@@ -1,5 +1,8 @@
 #pragma once
 // The run driver: command line, both files, the read loop, exit status.
+#include "app/options.h"
+#include "convert/text_output.h"
+#include "scan/line_reader.h"
 
 namespace lorvex {
 
@@ -10,6 +13,13 @@ enum exit_status : int {
   exit_cannot_write = -2,  // the output failed
 };
 
+// The whole program: returns the exit status.
 int run(int argc, const char* const* argv);
+
+// Writes the output header, then runs the read loop from the first pass to
+// whichever end comes first: the end of the input, the 31st non-record line
+// in a row, a key press in debug mode, or a failed write to out. The trace
+// goes to console unless opt.quiet.
+void convert_file(input_file& in, text_output& out, const run_options& opt, text_output& console);
 
 }  // namespace lorvex
