@@ -170,20 +170,22 @@ TEST(Run, ClosedOrBrokenStandardStreams) {
   }
 }
 
-// The shipped sample converts to the shipped result; only the two header
+// The shipped samples convert to the shipped results; only the two header
 // lines, which carry the build and run times, may differ.
-TEST(Run, SampleGivesItsShippedOutput) {
+TEST(Run, SamplesGiveTheirShippedOutput) {
   const auto without_header = [](const std::string& out) {
     std::size_t end = out.find("\r\n# run on ");
     end = end == std::string::npos ? 0 : out.find("\r\n", end + 2);
     return end == std::string::npos ? out : out.substr(end);
   };
   test::temp_dir dir;
-  const std::string sample = std::string(LORVEX_SAMPLES) + "/logger-run.tim";
-  EXPECT_EQ(run_lorvex({"-q", sample, dir.path("out")}).status, 0);
-  const std::string shipped = read_file(std::string(LORVEX_SAMPLES) + "/logger-run.txt");
-  ASSERT_FALSE(shipped.empty());
-  EXPECT_BYTES(without_header(read_file(dir.path("out"))), without_header(shipped));
+  for (const char* name : {"logger-run", "clean", "sd-noise"}) {
+    const std::string sample = std::string(LORVEX_SAMPLES) + "/" + name;
+    EXPECT_EQ(run_lorvex({"-q", sample + ".tim", dir.path("out")}).status, 0) << name;
+    const std::string shipped = read_file(sample + ".txt");
+    ASSERT_FALSE(shipped.empty()) << name;
+    EXPECT_BYTES(without_header(read_file(dir.path("out"))), without_header(shipped));
+  }
 }
 
 }  // namespace
