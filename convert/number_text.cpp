@@ -158,15 +158,48 @@ char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
   return out + 4;
 }
 
-// Writes m thousandths, m < 10^18.
+// Eight decimal digits of n < 10^8, one per byte (values 0 to 9), the
+// first digit in the lowest byte: split into lanes of four, two and one
+// digit by multiplications that stay within each lane.
+inline std::uint64_t eight_digits(std::uint64_t n) {
+  std::uint64_t x = (n / 10000) | ((n % 10000) << 32);
+  const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
+  x = hundreds | ((x - hundreds * 100) << 16);
+  const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
+  return tens | ((x - tens * 10) << 8);
+}
+
+// ".000" to ".999".
+constexpr struct decimals_table {
+  char text[1000][4];
+  constexpr decimals_table() : text() {
+    for (int t = 0; t < 1000; ++t) {
+      text[t][0] = '.';
+      text[t][1] = static_cast<char>('0' + t / 100);
+      text[t][2] = static_cast<char>('0' + t / 10 % 10);
+      text[t][3] = static_cast<char>('0' + t % 10);
+    }
+  }
+} decimals;
+
+// Writes m thousandths, m < 10^18. An integer part below 10^8 is laid out
+// in one word and its leading zeros shifted out, so that no branch depends
+// on its number of digits; out needs room for 12 bytes.
 char* write_thousandths(bool negative, std::uint64_t m, char* out) {
-  if (negative) *out++ = '-';
-  out = write_u64(m / 1000, out);
-  const std::size_t t = static_cast<std::size_t>(m % 1000);
-  out[0] = '.';
-  out[1] = digit_pairs[2 * (t / 10)];
-  out[2] = digit_pairs[2 * (t / 10) + 1];
-  out[3] = static_cast<char>('0' + t % 10);
+  out[0] = '-';
+  out += negative ? 1 : 0;
+  const std::uint64_t int_part = m / 1000;
+  if (int_part < 100000000) {
+    const std::uint64_t digits = eight_digits(int_part);
+    // Leading zeros are the low zero bytes; the last digit stays.
+    const int zeros = std::countr_zero(digits | (std::uint64_t{1} << 56)) >> 3;
+    const std::uint64_t text = (digits | 0x3030303030303030u) >> (8 * zeros);
+    std::memcpy(out, &text, 8);
+    out += 8 - zeros;
+  } else {
+    out = write_u64(int_part, out);
+  }
+  std::memcpy(out, decimals.text[m % 1000], 4);
   return out + 4;
 }
 
