@@ -182,13 +182,12 @@ constexpr struct decimals_table {
   }
 } decimals;
 
-// Writes m thousandths, m < 10^18. An integer part below 10^8 is laid out
-// in one word and its leading zeros shifted out, so that no branch depends
-// on its number of digits; out needs room for 12 bytes.
-char* write_thousandths(bool negative, std::uint64_t m, char* out) {
+// Writes int_part and t thousandths (t < 1000). An integer part below 10^8
+// is laid out in one word and its leading zeros shifted out, so that no
+// branch depends on its number of digits; out needs room for 12 bytes.
+char* write_fixed(bool negative, std::uint64_t int_part, std::size_t t, char* out) {
   out[0] = '-';
   out += negative ? 1 : 0;
-  const std::uint64_t int_part = m / 1000;
   if (int_part < 100000000) {
     const std::uint64_t digits = eight_digits(int_part);
     // Leading zeros are the low zero bytes; the last digit stays.
@@ -199,7 +198,7 @@ char* write_thousandths(bool negative, std::uint64_t m, char* out) {
   } else {
     out = write_u64(int_part, out);
   }
-  std::memcpy(out, decimals.text[m % 1000], 4);
+  std::memcpy(out, decimals.text[t], 4);
   return out + 4;
 }
 
@@ -357,13 +356,18 @@ char* format_number(double v, char* out) {
   if (magnitude - (std::uint64_t{1012} << 52) < (std::uint64_t{1062 - 1012} << 52)) {
     const binary_double b = split(bits);
     const int sh = -b.e;  // in [14, 63]
-    const std::uint64_t f = b.m * 1000;
-    const std::uint64_t q = f >> sh;
-    const std::uint64_t r = f & ((std::uint64_t{1} << sh) - 1);
+    // The integer part comes straight from the bits; only the fraction is
+    // scaled to thousandths (below 2^53 * 1000 < 2^63).
+    const std::uint64_t mask = (std::uint64_t{1} << sh) - 1;
+    const std::uint64_t f = (b.m & mask) * 1000;
+    const std::uint64_t r = f & mask;
     const std::uint64_t half = std::uint64_t{1} << (sh - 1);
-    const std::uint64_t up = r >= half ? 1 : 0;
-    if (half - r > 1024)  // wraps to large when up
-      return write_thousandths(magnitude != bits, q + up, out);
+    if (half - r > 1024) {  // wraps to large when r >= half
+      const std::uint64_t t = (f >> sh) + (r >= half ? 1 : 0);
+      const std::uint64_t carry = t == 1000 ? 1 : 0;
+      return write_fixed(magnitude != bits, (b.m >> sh) + carry, static_cast<std::size_t>(t - 1000 * carry),
+                         out);
+    }
   }
   return format_number_wide(v, out);
 }
