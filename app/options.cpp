@@ -13,11 +13,20 @@ bool parse_command_line(int argc, const char* const* argv, command_line& cmd) {
   int k = 1;
   for (; k <= n - 2 && argv[k][0] == '-'; ++k) {
     switch (argv[k][1]) {
-      case 'D': opt.debug_level = 2; break;
-      case 'N': opt.add_trailer = 1; break;
-      case 'd': opt.debug_level = 1; break;
-      case 'q': opt.quiet = 1; break;
-      default: break;
+      case 'D':
+        opt.debug_level = 2;
+        break;
+      case 'N':
+        opt.add_trailer = 1;
+        break;
+      case 'd':
+        opt.debug_level = 1;
+        break;
+      case 'q':
+        opt.quiet = 1;
+        break;
+      default:
+        break;
     }
   }
   cmd.options = opt;

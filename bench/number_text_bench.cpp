@@ -49,8 +49,7 @@ const realistic_numbers& realistic() {
   static const realistic_numbers numbers = [] {
     realistic_numbers r;
     std::mt19937_64 rng(20261211);
-    while (r.values.size() < pool_size || r.rates.size() < pool_size ||
-           r.mix.size() < pool_size) {
+    while (r.values.size() < pool_size || r.rates.size() < pool_size || r.mix.size() < pool_size) {
       const double clock = clocks_khz[rng() % 4];
       const double count = static_cast<double>(logger_number(rng, 4));
       const double ticks = static_cast<double>(logger_number(rng, 5));
@@ -106,8 +105,7 @@ void format_pool(benchmark::State& state, formatter format, const std::vector<do
     i = (i + 1) & (pool_size - 1);
   }
   state.SetItemsProcessed(state.iterations());
-  state.counters["chars"] =
-      static_cast<double>(chars) / static_cast<double>(state.iterations());
+  state.counters["chars"] = static_cast<double>(chars) / static_cast<double>(state.iterations());
 }
 
 void format_realistic_mix(benchmark::State& s) { format_pool(s, lorvex::format_number, realistic().mix); }
@@ -115,7 +113,9 @@ void format_list_values(benchmark::State& s) { format_pool(s, lorvex::format_num
 void format_rates(benchmark::State& s) { format_pool(s, lorvex::format_number, realistic().rates); }
 void format_periods(benchmark::State& s) { format_pool(s, lorvex::format_number, realistic().periods); }
 void format_random_bits(benchmark::State& s) { format_pool(s, lorvex::format_number, random_bits()); }
-void exact_realistic_mix(benchmark::State& s) { format_pool(s, lorvex::format_number_exact, realistic().mix); }
+void exact_realistic_mix(benchmark::State& s) {
+  format_pool(s, lorvex::format_number_exact, realistic().mix);
+}
 
 }  // namespace
 

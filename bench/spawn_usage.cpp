@@ -61,8 +61,10 @@ int main(int argc, char** argv) {
   clock_gettime(CLOCK_MONOTONIC, &end);
 
   int code = -1;
-  if (WIFEXITED(status)) code = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status)) code = 128 + WTERMSIG(status);
+  if (WIFEXITED(status))
+    code = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    code = 128 + WTERMSIG(status);
   std::printf("%.6f %.6f %ld %d\n", seconds(end) - seconds(start),
               seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss, code);
   return 0;

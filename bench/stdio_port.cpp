@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     skipped = 0;
 
     int list_at = -1;
-    const int fields = std::sscanf(line, "%1s %12[0-9] %*c %x %*c %x %*c %x %*c %n", first,
-                                   id, &clock, &count, &ticks, &list_at);
+    const int fields = std::sscanf(line, "%1s %12[0-9] %*c %x %*c %x %*c %x %*c %n", first, id, &clock,
+                                   &count, &ticks, &list_at);
     if (fields < 2) id[0] = '\0';
     if (fields < 3) clock = 0;
     if (fields < 4) count = 0;

@@ -106,23 +106,40 @@ std::uint64_t round_off(std::uint64_t n) {
 
 std::uint64_t round_off_digits(std::uint64_t n, int s) {
   switch (s) {
-    case 1: return round_off<1>(n);
-    case 2: return round_off<2>(n);
-    case 3: return round_off<3>(n);
-    case 4: return round_off<4>(n);
-    case 5: return round_off<5>(n);
-    case 6: return round_off<6>(n);
-    case 7: return round_off<7>(n);
-    case 8: return round_off<8>(n);
-    case 9: return round_off<9>(n);
-    case 10: return round_off<10>(n);
-    case 11: return round_off<11>(n);
-    case 12: return round_off<12>(n);
-    case 13: return round_off<13>(n);
-    case 14: return round_off<14>(n);
-    case 15: return round_off<15>(n);
-    case 16: return round_off<16>(n);
-    default: return round_off<17>(n);
+    case 1:
+      return round_off<1>(n);
+    case 2:
+      return round_off<2>(n);
+    case 3:
+      return round_off<3>(n);
+    case 4:
+      return round_off<4>(n);
+    case 5:
+      return round_off<5>(n);
+    case 6:
+      return round_off<6>(n);
+    case 7:
+      return round_off<7>(n);
+    case 8:
+      return round_off<8>(n);
+    case 9:
+      return round_off<9>(n);
+    case 10:
+      return round_off<10>(n);
+    case 11:
+      return round_off<11>(n);
+    case 12:
+      return round_off<12>(n);
+    case 13:
+      return round_off<13>(n);
+    case 14:
+      return round_off<14>(n);
+    case 15:
+      return round_off<15>(n);
+    case 16:
+      return round_off<16>(n);
+    default:
+      return round_off<17>(n);
   }
 }
 
@@ -341,9 +358,8 @@ void fraction_digits(std::uint64_t f, int bits, leading_digits& digits) {
     --p;
     t = u128{b.m} * pow10_u128[p];
   }
-  const std::uint64_t n =
-      b.e >= 0 ? static_cast<std::uint64_t>(t << b.e)
-               : static_cast<std::uint64_t>((t + (u128{1} << (-b.e - 1))) >> -b.e);
+  const std::uint64_t n = b.e >= 0 ? static_cast<std::uint64_t>(t << b.e)
+                                   : static_cast<std::uint64_t>((t + (u128{1} << (-b.e - 1))) >> -b.e);
   return write_rounded(negative, n, p, out);
 }
 

@@ -32,12 +32,14 @@ void format_time_stamp(std::time_t t, char* out) {
   static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::tm tm;
-  if (localtime_r(&t, &tm) == nullptr || tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_mon < 0 || tm.tm_mon > 11) {
+  if (localtime_r(&t, &tm) == nullptr || tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_mon < 0 ||
+      tm.tm_mon > 11) {
     std::strcpy(out, "(null)");
     return;
   }
-  std::snprintf(out, time_stamp_size, "%s %s %02d %02d:%02d:%02d %04lld\n", days[tm.tm_wday], months[tm.tm_mon], tm.tm_mday,
-                tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(tm.tm_year) + 1900);
+  std::snprintf(out, time_stamp_size, "%s %s %02d %02d:%02d:%02d %04lld\n", days[tm.tm_wday],
+                months[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                static_cast<long long>(tm.tm_year) + 1900);
 }
 
 void write_output_header(text_output& out) {

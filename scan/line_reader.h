@@ -19,7 +19,7 @@ struct input_file {
   bool ended = false;      // a read ran into the end of the input
   bool failed = false;     // ... and that end was a read error
   bool source_done = false;
-  bool held_cr = false;    // a CR ended the last block; its successor decides
+  bool held_cr = false;  // a CR ended the last block; its successor decides
   std::size_t pos = 0;
   std::size_t len = 0;
   unsigned char block[input_block_size + 1];  // + room for a held CR

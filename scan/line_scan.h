@@ -11,7 +11,7 @@
 namespace lorvex {
 
 struct scanned_line {
-  char kind = 0;           // first non-white character; 0 for a blank line
+  char kind = 0;  // first non-white character; 0 for a blank line
   char id_digits[100] = {};
   std::int32_t clock_khz = 0;
   std::int32_t count = 0;

@@ -11,7 +11,7 @@
 ssize_t read(int fd, void* buf, size_t n) {
   static ssize_t (*real_read)(int, void*, size_t);
   static long long budget = -2;
-  if (real_read == NULL) real_read = (ssize_t (*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+  if (real_read == NULL) real_read = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
   if (budget == -2) {
     const char* s = getenv("LORVEX_TEST_FAIL_READ_AFTER");
     budget = s != NULL ? atoll(s) : -1;

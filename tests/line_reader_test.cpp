@@ -58,9 +58,18 @@ TEST(LineReader, TextModeLines) {
       {"abc", {"abc"}, true},
       {"a\rb\n\r", {"a\rb\n", "\r"}, true},
       {"a\r\r\nb", {"a\r\n", "b"}, true},
-      {"a\n\x1a" "b\n", {"a\n"}, false},
-      {"ab\x1a" "c\n", {"ab"}, true},
-      {"\x1a" "abc\n", {}, false},
+      {"a\n\x1a"
+       "b\n",
+       {"a\n"},
+       false},
+      {"ab\x1a"
+       "c\n",
+       {"ab"},
+       true},
+      {"\x1a"
+       "abc\n",
+       {},
+       false},
       {std::string("a\0b\n", 4) + "c\n", {"a", "c\n"}, false},
       {"\xff\x80\n", {"\xff\x80\n"}, false},
       {x1199 + "\n", {x1199, "\n"}, false},

@@ -173,9 +173,7 @@ class agreement {
     }
   }
 
-  ~agreement() {
-    EXPECT_EQ(failures_, 0) << "mismatches out of " << checked_ << " values";
-  }
+  ~agreement() { EXPECT_EQ(failures_, 0) << "mismatches out of " << checked_ << " values"; }
 
  private:
   long checked_ = 0;
@@ -185,8 +183,7 @@ class agreement {
 double parse(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 TEST(NumberText, FormatsKnownValues) {
-  const std::string dbl_max =
-      "17976931348623157" + std::string(292, '0') + ".000";
+  const std::string dbl_max = "17976931348623157" + std::string(292, '0') + ".000";
   const double tiny = std::numeric_limits<double>::denorm_min();
   const struct {
     double v;
@@ -273,8 +270,8 @@ TEST(NumberText, AgreesWithReferenceNearHalfThousandths) {
   for (int i = 0; i < 12000; ++i) {
     const std::uint64_t n = rng() % (std::uint64_t{1} << 62) >> (62 - 3 * magnitude(rng));
     char text[64];
-    std::snprintf(text, sizeof text, "%s%llu.%03d5", i % 2 ? "-" : "",
-                  static_cast<unsigned long long>(n), thousandths(rng));
+    std::snprintf(text, sizeof text, "%s%llu.%03d5", i % 2 ? "-" : "", static_cast<unsigned long long>(n),
+                  thousandths(rng));
     agreement.check_around(parse(text));
   }
 }
@@ -282,16 +279,14 @@ TEST(NumberText, AgreesWithReferenceNearHalfThousandths) {
 TEST(NumberText, AgreesWithReferenceNear17DigitHalves) {
   std::mt19937_64 rng(13);
   agreement agreement;
-  std::uniform_int_distribution<std::uint64_t> digits17(10000000000000000ull,
-                                                        99999999999999999ull);
+  std::uniform_int_distribution<std::uint64_t> digits17(10000000000000000ull, 99999999999999999ull);
   // 18 digits ending in 5, from about 1e-5 to 1e300; every other one below
   // 1e17, where the fast path works.
   std::uniform_int_distribution<int> exponent(-22, 283);
   std::uniform_int_distribution<int> fast_exponent(-22, -1);
   for (int i = 0; i < 12000; ++i) {
     char text[64];
-    std::snprintf(text, sizeof text, "%llu5e%d",
-                  static_cast<unsigned long long>(digits17(rng)),
+    std::snprintf(text, sizeof text, "%llu5e%d", static_cast<unsigned long long>(digits17(rng)),
                   i % 2 ? exponent(rng) : fast_exponent(rng));
     agreement.check_around(parse(text));
   }
@@ -308,9 +303,12 @@ TEST(NumberText, FormatsIntegers) {
     std::int32_t n;
     const char* text;
   } cases[] = {
-      {0, "0"},          {7, "7"},
-      {10, "10"},        {-1, "-1"},
-      {-10, "-10"},      {1234567890, "1234567890"},
+      {0, "0"},
+      {7, "7"},
+      {10, "10"},
+      {-1, "-1"},
+      {-10, "-10"},
+      {1234567890, "1234567890"},
       {std::numeric_limits<std::int32_t>::max(), "2147483647"},
       {std::numeric_limits<std::int32_t>::min(), "-2147483648"},
   };

@@ -91,11 +91,11 @@ TEST(Record, IncompleteRecordsUseOnlyTheirOwnFields) {
 
 TEST(Record, NonFiniteAndSignedResults) {
   const converted c = convert_lines({
-      "*1,0,5,A,10 -10 0\n",     // clock 0: period +inf, rate 0, values +inf, -inf, NaN
-      "*2,3E8,5,0,\n",           // ticks 0: period 0, rate +inf
-      "*3,3E8,-5,0,\n",          // rate -inf
-      "*4,-7D0,10,3E8,0 -1\n",   // zero from a negative divisor; negative values
-      "*5,186A0,1,1,-1 1F\n",    // -16/100000 rounds to -0.000; 496/100000 to 0.005
+      "*1,0,5,A,10 -10 0\n",    // clock 0: period +inf, rate 0, values +inf, -inf, NaN
+      "*2,3E8,5,0,\n",          // ticks 0: period 0, rate +inf
+      "*3,3E8,-5,0,\n",         // rate -inf
+      "*4,-7D0,10,3E8,0 -1\n",  // zero from a negative divisor; negative values
+      "*5,186A0,1,1,-1 1F\n",   // -16/100000 rounds to -0.000; 496/100000 to 0.005
   });
   EXPECT_EQ(c.file,
             "*1.0, 0.000, 1.#IO, 1.#IO, -1.#IO, -1.#IO\r\n\r\n"
@@ -115,20 +115,19 @@ TEST(Record, TimeStamp) {
     const char* text;
   };
   const stamp_case cases[] = {
-      {1299488702, "Mon Mar 07 09:05:02 2011\n"},
-      {2147483647, "Tue Jan 19 03:14:07 2038\n"},
-      {2147483648, "Tue Jan 19 03:14:08 2038\n"},
-      {4102444800, "Fri Jan 01 00:00:00 2100\n"},
-      {-1, "Wed Dec 31 23:59:59 1969\n"},
-      {static_cast<std::time_t>(1) << 60, "(null)"},
+      {1299488702, "Mon Mar 07 09:05:02 2011\n"}, {2147483647, "Tue Jan 19 03:14:07 2038\n"},
+      {2147483648, "Tue Jan 19 03:14:08 2038\n"}, {4102444800, "Fri Jan 01 00:00:00 2100\n"},
+      {-1, "Wed Dec 31 23:59:59 1969\n"},         {static_cast<std::time_t>(1) << 60, "(null)"},
   };
   for (const stamp_case& c : cases) {
     char text[time_stamp_size];
     format_time_stamp(c.t, text);
     EXPECT_STREQ(text, c.text) << c.t;
   }
-  if (old_tz != nullptr) ::setenv("TZ", saved.c_str(), 1);
-  else ::unsetenv("TZ");
+  if (old_tz != nullptr)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
   ::tzset();
 }
 

@@ -30,16 +30,16 @@ const char road_output[] = "# test data\r\n*000000000042.0, 100.000, 0.100, 0.25
 #define EXPECT_BYTES(actual, expected) EXPECT_EQ(visible(actual), visible(expected))
 
 TEST(Run, UsageWithFewerThanTwoArguments) {
-  const std::string usage = std::string("\r\n\r\nlorvex (") + build_date + " " + build_time + ") from : " +
-                            home_url +
-                            "\r\n"
-                            "Usage : lorvex <options> [input file name] [output file name] \r\n"
-                            "Reads the SD (encoded) datalogger timing file and writes it a an ASC-II format\r\n"
-                            "options: \r\n"
-                            "-q enable quiet mode\r\n"
-                            "-d enable debug level 1 (keypress stops) \r\n"
-                            "-D enable debug level 2 (no action at this time)\r\n"
-                            "-N add a trailing number to the end of each sequence\r\n";
+  const std::string usage =
+      std::string("\r\n\r\nlorvex (") + build_date + " " + build_time + ") from : " + home_url +
+      "\r\n"
+      "Usage : lorvex <options> [input file name] [output file name] \r\n"
+      "Reads the SD (encoded) datalogger timing file and writes it a an ASC-II format\r\n"
+      "options: \r\n"
+      "-q enable quiet mode\r\n"
+      "-d enable debug level 1 (keypress stops) \r\n"
+      "-D enable debug level 2 (no action at this time)\r\n"
+      "-N add a trailing number to the end of each sequence\r\n";
   test::temp_dir dir;
   for (const auto& args : {std::vector<std::string>{}, {"-q"}, {"only"}}) {
     const auto r = run_lorvex(args, {.cwd = dir.dir});
@@ -57,9 +57,9 @@ TEST(Run, ConvertsCommentsAndRecords) {
     EXPECT_EQ(r.status, 0);
     EXPECT_BYTES(r.console, start_line(dir.path("in"), dir.path("out")));
   }
-  EXPECT_BYTES(mask_stamp(read_file(dir.path("out"))),
-               test::expected_header() +
-                   "# test data\r\n*000000000042.0, 100.000, 0.100, 0.256, 0.512, 9999\r\n\r\n");
+  EXPECT_BYTES(
+      mask_stamp(read_file(dir.path("out"))),
+      test::expected_header() + "# test data\r\n*000000000042.0, 100.000, 0.100, 0.256, 0.512, 9999\r\n\r\n");
   const auto r = run_lorvex({"-q", dir.path("in"), dir.path("out")});
   EXPECT_BYTES(mask_stamp(read_file(dir.path("out"))), test::expected_header() + road_output);
 }
@@ -148,7 +148,8 @@ TEST(Run, ReadErrorIsReported) {
                                      "ASAN_OPTIONS=verify_asan_link_order=0",
                                      "LORVEX_TEST_FAIL_READ_AFTER=" + std::to_string(first.size())}});
   EXPECT_EQ(r.status, 255);
-  EXPECT_BYTES(r.console, start_line(dir.path("in"), dir.path("out")) + "Can not read " + dir.path("in") + "\r\n");
+  EXPECT_BYTES(r.console,
+               start_line(dir.path("in"), dir.path("out")) + "Can not read " + dir.path("in") + "\r\n");
   EXPECT_BYTES(mask_stamp(read_file(dir.path("out"))),
                test::expected_header() + "# first\r\n*1.0, 100.000, 0.100, 0.256\r\n\r\n");
 }

@@ -124,14 +124,18 @@ std::string visible(const std::string& bytes) {
   std::string s;
   for (char ch : bytes) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c == '\r') s += "\\r";
-    else if (c == '\n') s += "\\n\n";
-    else if (c == '\\') s += "\\\\";
+    if (c == '\r')
+      s += "\\r";
+    else if (c == '\n')
+      s += "\\n\n";
+    else if (c == '\\')
+      s += "\\\\";
     else if (c < 0x20 || c >= 0x7F) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02X", c);
       s += hex;
-    } else s += ch;
+    } else
+      s += ch;
   }
   return s;
 }

@@ -25,8 +25,8 @@ bool file_exists(const std::string& path);
 enum class stdout_to { file, closed, broken_pipe };
 
 struct run_result {
-  int status = -1;        // exit status as a shell sees it, or 128 + signal
-  std::string console;    // standard output, as bytes
+  int status = -1;      // exit status as a shell sees it, or 128 + signal
+  std::string console;  // standard output, as bytes
 };
 
 struct run_setup {

@@ -16,9 +16,12 @@ using test::visible;
 std::string console_bytes(const std::string& lines) {
   std::string s;
   for (char c : lines) {
-    if (c == '\n') s += "\r\n";
-    else if (c == '@') s += '\0';
-    else s += c;
+    if (c == '\n')
+      s += "\r\n";
+    else if (c == '@')
+      s += '\0';
+    else
+      s += c;
   }
   return s;
 }
@@ -26,7 +29,7 @@ std::string console_bytes(const std::string& lines) {
 struct trace_case {
   const char* name;
   std::string input;
-  std::string trace;  // after the start line
+  std::string trace;          // after the start line
   const char* option = "-D";  // no key is pending in a test run
 };
 
