@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -37,11 +38,11 @@ struct converted {
 };
 
 // Scans each line and writes comments and records as the read loop does.
-converted convert_lines(const std::vector<std::string>& lines, bool add_trailer = false) {
+converted convert_lines(const std::vector<std::string>& lines, bool add_trailer = false,
+                        sequence_state seq = {}) {
   memory_output file;
   memory_output echo;
   scanned_line s;
-  sequence_state seq;
   for (const std::string& line : lines) {
     s.kind = 0;
     scan_line(line.c_str(), s);
@@ -68,6 +69,17 @@ TEST(Record, SequenceNumbersCountRepeatsOfTheIdAsText) {
   EXPECT_EQ(c.file,
             "*7.0, 100.000, 0.100\r\n\r\n*7.1, 100.000, 0.100\r\n\r\n# note\r\n*7.2, 100.000, 0.100\r\n\r\n"
             "*8.0, 100.000, 0.100\r\n\r\n*7.0, 100.000, 0.100\r\n\r\n*0007.0, 100.000, 0.100\r\n\r\n");
+}
+
+// The number after the dot wraps after 2^31 - 1 repeats, without
+// undefined behaviour (the sanitizer build checks).
+TEST(Record, SequenceNumberWrapsAround) {
+  sequence_state seq;
+  seq.has_previous = true;
+  std::strcpy(seq.previous_id, "7");
+  seq.sequence_number = INT32_MAX;
+  const converted c = convert_lines({"*7,3E8,A,64,\n", "*7,3E8,A,64,\n"}, false, seq);
+  EXPECT_EQ(c.file, "*7.-2147483648, 100.000, 0.100\r\n\r\n*7.-2147483647, 100.000, 0.100\r\n\r\n");
 }
 
 TEST(Record, CommentsAreCopiedAsRead) {

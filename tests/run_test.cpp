@@ -1,10 +1,12 @@
 // End-to-end runs of the real executable: output file and console compared
 // as bytes, exit status as a shell sees it.
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -169,6 +171,23 @@ TEST(Run, ClosedOrBrokenStandardStreams) {
     EXPECT_EQ(run_lorvex({dir.path("in"), dir.path("out")}, setup).status, 0);
     EXPECT_BYTES(mask_stamp(read_file(dir.path("out"))), test::expected_header() + road_output);
   }
+}
+
+// A reader that takes one byte of the trace and goes away: the rest of the
+// trace is lost, the output file is complete and the run succeeds.
+TEST(Run, TraceIntoAPipeThatClosesEarly) {
+  test::temp_dir dir;
+  std::string input, expected;
+  for (int i = 0; i < 5000; ++i) {
+    input += "*1,3E8,A,64,10 20\n";
+    expected += "*1." + std::to_string(i) + ", 100.000, 0.100, 0.256, 0.512\r\n\r\n";
+  }
+  write_file(dir.path("in"), input);
+  const std::string script = "\"$0\" \"$1\" \"$2\" | head -c 1 >/dev/null; exit \"${PIPESTATUS[0]}\"";
+  const int status = std::system(
+      ("bash -c '" + script + "' " + LORVEX_BIN + " " + dir.path("in") + " " + dir.path("out")).c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_BYTES(mask_stamp(read_file(dir.path("out"))), test::expected_header() + expected);
 }
 
 // The shipped samples convert to the shipped results; only the two header
