@@ -124,6 +124,10 @@ bool key_pending() {
   if (state == keyboard_state::not_opened)
     state = open_keyboard() ? keyboard_state::open : keyboard_state::unavailable;
   if (state != keyboard_state::open) return false;
+  // Continued in the background after Ctrl+Z, the keys belong to the shell;
+  // back in the foreground the program takes the keyboard again.
+  if (key_mode_set == 0) take_key_mode();
+  if (key_mode_set == 0) return false;
   int pending = 0;
   return ::ioctl(tty_fd, FIONREAD, &pending) == 0 && pending > 0;
 }

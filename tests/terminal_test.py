@@ -121,6 +121,13 @@ def wait_until(cond, what, context=None):
         time.sleep(POLL)
 
 
+def foreground_group_of(pid):
+    """The foreground process group of pid's controlling terminal (from /proc)."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[5])  # tpgid, the 8th field of the whole line
+
+
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
@@ -567,6 +574,56 @@ stty -g > after
         finally:
             sc.close()
 
+    def suspended_then_background(self):
+        say("-d: Ctrl+Z and bg: in the background keys change nothing; after fg the run takes the keyboard again")
+        sc = self.scenario("suspend-bg", """
+set -m
+stty -tostop
+stty -g > before
+"$LORVEX" -d fifo out
+echo "rc=$?" > rc-stopped
+bg > /dev/null
+jobs -p > job.tmp && mv job.tmp job
+while [ ! -f go-fg ]; do sleep 0.05; done
+fg > /dev/null
+echo "rc=$?" > rc
+stty -g > after
+""")
+        try:
+            sc.make_fifo()
+            sc.wait_file("before")
+            sc.open_tty()
+            found = sc.mode()
+            sc.open_fifo()
+            sc.wait_screen(r"LINE # 1\n", "the first line header")
+            sc.feed(COMMENT_1)
+            sc.wait_screen(r"LINE # 2\n", "the second line header")
+            sc.tmux.send(sc.pane, "C-z")
+            sc.wait_file("job")
+            sc.feed("# b1\n")
+            sc.wait_screen(r"LINE # 3\n", "the run going on in the background")
+            check_equal(sc.mode(), found, "in the background the terminal mode is the shell's")
+            # Nobody reads the terminal now: the key waits in its queue.
+            sc.tmux.send_literal(sc.pane, "e")
+            sc.tmux.send(sc.pane, "Enter")
+            sc.wait_key_queued(2)
+            sc.feed("# b2\n")
+            sc.wait_screen(r"LINE # 4\n", "a key not stopping the run in the background")
+            job = int(sc.text("job"))
+            with open(sc.path("go-fg"), "w"):
+                pass
+            wait_until(lambda: foreground_group_of(job) == job, "fg to give the run the terminal", sc.context)
+            # Back in the foreground, the next pass takes the keyboard again
+            # and finds the key that waits there.
+            sc.feed("# b3\n")
+            sc.wait_done()
+            self.check_status(sc, 0)
+            self.check_output(sc, crlf(COMMENT_1 + "# b1\n# b2\n# b3\n"),
+                              "the run read on in the background and stopped in the foreground")
+            self.check_mode_kept(sc)
+        finally:
+            sc.close()
+
     def background(self):
         say("-d in a background process group: the terminal is not touched, no SIGTTOU stop, keys change nothing")
         sc = self.fifo_run("background", "-d", background=True)
@@ -622,6 +679,7 @@ def main(argv):
             lambda: suite.ended_by_signal("SIGTERM", None),
             lambda: suite.ended_by_signal("SIGHUP", None),
             suite.suspended_and_resumed,
+            suite.suspended_then_background,
             suite.background,
         ]
         for run_check in checks:
