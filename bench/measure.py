@@ -24,7 +24,7 @@ import sys
 PROGRAMS = ("lorvex -q", "lorvex trace", "cat", "dd copy", "stdio port")
 
 
-def command_lines(lorvex, port, cat, src, dst):
+def command_lines(lorvex, port, cat, dd, src, dst):
     """argv and stdout target of each program."""
     return {
         "lorvex -q": ([lorvex, "-q", src, dst], os.devnull),
@@ -32,7 +32,7 @@ def command_lines(lorvex, port, cat, src, dst):
         "cat": ([cat, src], dst),
         # cat may copy inside the kernel (copy_file_range); dd moves every
         # byte through user space with read and write, as a converter must.
-        "dd copy": (["dd", "if=" + src, "of=" + dst, "bs=128K", "status=none"], os.devnull),
+        "dd copy": ([dd, "if=" + src, "of=" + dst, "bs=128K", "status=none"], os.devnull),
         "stdio port": ([port, src, dst], os.devnull),
     }
 
@@ -69,7 +69,7 @@ def measure_case(name, src, args, cat):
     out_size = {}
     failed = {}
     page_cache(src)
-    commands = command_lines(args.lorvex, args.port, cat, src, dst)
+    commands = command_lines(args.lorvex, args.port, cat, shutil.which("dd"), src, dst)
     for r in range(args.rounds):
         order = PROGRAMS[r % len(PROGRAMS):] + PROGRAMS[:r % len(PROGRAMS)]
         for prog in order:
@@ -170,8 +170,8 @@ def main():
     if args.rounds < 1:
         ap.error("--rounds must be at least 1")
     cat = shutil.which("cat")
-    if cat is None:
-        ap.error("cat not found")
+    if cat is None or shutil.which("dd") is None:
+        ap.error("cat or dd not found")
     args.lorvex = os.path.abspath(args.lorvex)
     args.port = os.path.abspath(args.port)
     args.spawn = os.path.abspath(args.spawn)

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "app/build_stamp.h"
 #include "convert/number_text.h"
+#include "scan/line_reader.h"
 
 namespace lorvex {
 namespace {
@@ -92,17 +94,23 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   p = format_number(period, p);
   emit_piece(out, echo, head, p);
 
+  // The list is scanned first and converted after: the conversions of
+  // successive values then depend on nothing but their own value, and the
+  // processor can work on several of them at once. Every value takes at
+  // least two characters of the line but the first.
+  std::int32_t values[line_buffer_size / 2];
+  int count = 0;
   if (r.values_offset >= 0) {
     std::int32_t offset = r.values_offset;
-    std::int32_t v;
-    while (next_value(line, &offset, &v)) {
-      char* const piece = reserve(out, value_max);
-      p = piece;
-      *p++ = ',';
-      *p++ = ' ';
-      p = format_number(v * 16.0 / clock, p);
-      emit_piece(out, echo, piece, p);
-    }
+    while (count < static_cast<int>(std::size(values)) && next_value(line, &offset, &values[count])) ++count;
+  }
+  for (int i = 0; i < count; ++i) {
+    char* const piece = reserve(out, value_max);
+    p = piece;
+    *p++ = ',';
+    *p++ = ' ';
+    p = format_number(values[i] * 16.0 / clock, p);
+    emit_piece(out, echo, piece, p);
   }
   if (echo != nullptr) {
     put_text(*echo, "\n");
