@@ -18,7 +18,9 @@ namespace lorvex {
 inline constexpr std::size_t number_text_max = 320;
 
 // Writes the three-decimal text of v at out (no terminating zero) and
-// returns one past its last character.
+// returns one past its last character. out needs number_text_max bytes of
+// room: the fast path stores whole words and may overwrite a few bytes
+// past the end it returns.
 char* format_number(double v, char* out);
 
 // The general exact path alone, correct for every double; format_number
