@@ -6,7 +6,6 @@
 
 #include "app/build_stamp.h"
 #include "convert/number_text.h"
-#include "scan/line_reader.h"
 
 namespace lorvex {
 namespace {
@@ -96,14 +95,10 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
 
   // The list is scanned first and converted after: the conversions of
   // successive values then depend on nothing but their own value, and the
-  // processor can work on several of them at once. Every value takes at
-  // least two characters of the line but the first.
-  std::int32_t values[line_buffer_size / 2];
-  int count = 0;
-  if (r.values_offset >= 0) {
-    std::int32_t offset = r.values_offset;
-    while (count < static_cast<int>(std::size(values)) && next_value(line, &offset, &values[count])) ++count;
-  }
+  // processor can work on several of them at once.
+  std::int32_t values[max_list_values];
+  const int count =
+      r.values_offset >= 0 ? scan_value_list(line, r.values_offset, values, max_list_values) : 0;
   for (int i = 0; i < count; ++i) {
     char* const piece = reserve(out, value_max);
     p = piece;

@@ -27,9 +27,7 @@ inline const char* skip_white(const char* p) {
   return p;
 }
 
-}  // namespace
-
-const char* scan_hex(const char* p, std::int32_t* value) {
+inline const char* hex_number(const char* p, std::int32_t* value) {
   p = skip_white(p);
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -45,6 +43,10 @@ const char* scan_hex(const char* p, std::int32_t* value) {
   *value = static_cast<std::int32_t>(v);
   return p;
 }
+
+}  // namespace
+
+const char* scan_hex(const char* p, std::int32_t* value) { return hex_number(p, value); }
 
 void scan_line(const char* line, scanned_line& s) {
   s.has_value_list = false;
@@ -82,10 +84,20 @@ void scan_line(const char* line, scanned_line& s) {
 }
 
 bool next_value(const char* line, std::int32_t* offset, std::int32_t* value) {
-  const char* p = scan_hex(line + *offset, value);
+  const char* p = hex_number(line + *offset, value);
   if (p == nullptr) return false;
   *offset = static_cast<std::int32_t>(skip_white(p) - line);
   return true;
+}
+
+int scan_value_list(const char* line, std::int32_t offset, std::int32_t* values, int max_values) {
+  const char* p = line + offset;
+  int count = 0;
+  while (count < max_values && (p = hex_number(p, &values[count])) != nullptr) {
+    p = skip_white(p);
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace lorvex

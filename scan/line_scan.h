@@ -33,6 +33,13 @@ void scan_line(const char* line, scanned_line& s);
 // otherwise stores the number in *value and moves *offset past the step.
 bool next_value(const char* line, std::int32_t* offset, std::int32_t* value);
 
+// The whole value-list scan from offset, as next_value steps: stores up to
+// max_values values and returns how many it stored. Every value takes at
+// least two characters of a line but the first, so a line of at most 1199
+// characters holds at most max_list_values.
+inline constexpr int max_list_values = 600;
+int scan_value_list(const char* line, std::int32_t offset, std::int32_t* values, int max_values);
+
 // The hexadecimal number rule, at p: white space, an optional sign, an
 // optional 0x prefix, then at least one digit; the low 32 bits are kept and
 // a "-" applies after the digits. Returns the position after the number, or
