@@ -112,7 +112,7 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
     end_piece(*echo);
   }
   if (add_trailer) put_raw(out, ", 9999", 6);
-  put_raw(out, "\r\n\r\n", 4);
+  put_text(out, "\n\n");
 }
 
 }  // namespace lorvex
