@@ -522,6 +522,20 @@ stty -g > after
         finally:
             sc.close()
 
+    def suspend_after_first_line(self, sc):
+        """Starts the scenario's run on its FIFO, feeds it one comment and
+        sends Ctrl+Z; returns the terminal mode found before the run."""
+        sc.make_fifo()
+        sc.wait_file("before")
+        sc.open_tty()
+        found = sc.mode()
+        sc.open_fifo()
+        sc.wait_screen(r"LINE # 1\n", "the first line header")
+        sc.feed(COMMENT_1)
+        sc.wait_screen(r"LINE # 2\n", "the second line header")
+        sc.tmux.send(sc.pane, "C-z")
+        return found
+
     def suspended_and_resumed(self):
         say("-d: Ctrl+Z gives the terminal back while the run is stopped; fg takes it again, keys stop it as before")
         sc = self.scenario("suspend", """
@@ -535,15 +549,7 @@ echo "rc=$?" > rc
 stty -g > after
 """)
         try:
-            sc.make_fifo()
-            sc.wait_file("before")
-            sc.open_tty()
-            found = sc.mode()
-            sc.open_fifo()
-            sc.wait_screen(r"LINE # 1\n", "the first line header")
-            sc.feed(COMMENT_1)
-            sc.wait_screen(r"LINE # 2\n", "the second line header")
-            sc.tmux.send(sc.pane, "C-z")
+            found = self.suspend_after_first_line(sc)
             sc.wait_file("stopped")
             check_equal(sc.text("rc-stopped"), "rc=%d" % (128 + signal.SIGTSTP), "the run is stopped by SIGTSTP")
             check_equal(sc.text("stopped"), sc.text("before"), "while stopped, stty -g is the same as before")
@@ -576,15 +582,7 @@ echo "rc=$?" > rc
 stty -g > after
 """)
         try:
-            sc.make_fifo()
-            sc.wait_file("before")
-            sc.open_tty()
-            found = sc.mode()
-            sc.open_fifo()
-            sc.wait_screen(r"LINE # 1\n", "the first line header")
-            sc.feed(COMMENT_1)
-            sc.wait_screen(r"LINE # 2\n", "the second line header")
-            sc.tmux.send(sc.pane, "C-z")
+            found = self.suspend_after_first_line(sc)
             sc.wait_file("job")
             sc.feed("# b1\n")
             sc.wait_screen(r"LINE # 3\n", "the run going on in the background")
