@@ -93,18 +93,21 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   p = format_number(period, p);
   emit_piece(out, echo, head, p);
 
-  // The list is scanned first and converted after: the conversions of
-  // successive values then depend on nothing but their own value, and the
-  // processor can work on several of them at once.
+  // The list is scanned first, then divided (a loop the compiler turns into
+  // vector divisions, each correctly rounded like a scalar one), then
+  // written: the conversions of successive values depend on nothing but
+  // their own value, and the processor can work on several at once.
   std::int32_t values[max_list_values];
   const int count =
       r.values_offset >= 0 ? scan_value_list(line, r.values_offset, values, max_list_values) : 0;
+  double scaled[max_list_values];
+  for (int i = 0; i < count; ++i) scaled[i] = values[i] * 16.0 / clock;
   for (int i = 0; i < count; ++i) {
     char* const piece = reserve(out, value_max);
     p = piece;
     *p++ = ',';
     *p++ = ' ';
-    p = format_number(values[i] * 16.0 / clock, p);
+    p = format_number(scaled[i], p);
     emit_piece(out, echo, piece, p);
   }
   if (echo != nullptr) {
