@@ -10,14 +10,10 @@
 namespace lorvex {
 namespace {
 
-// Counts the piece formatted at [begin, end) in the output buffer and, when
-// tracing, echoes it on the console.
-void emit_piece(text_output& out, text_output* echo, const char* begin, char* end) {
-  out.len = static_cast<std::size_t>(end - out.buf);
-  if (echo != nullptr) {
-    put_raw(*echo, begin, static_cast<std::size_t>(end - begin));
-    end_piece(*echo);
-  }
+// Echoes one piece of the record line on the console.
+void echo_piece(text_output& echo, const char* begin, const char* end) {
+  put_raw(echo, begin, static_cast<std::size_t>(end - begin));
+  end_piece(echo);
 }
 
 }  // namespace
@@ -76,7 +72,6 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   // Each piece is formatted straight into the output buffer; the console
   // echo, when tracing, copies it from there.
   constexpr std::size_t head_max = 1 + 12 + 1 + 11 + 2 * (2 + number_text_max);
-  constexpr std::size_t value_max = 2 + number_text_max;
   char* const head = reserve(out, head_max);
   char* p = head;
   *p++ = '*';
@@ -91,7 +86,8 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
   *p++ = ',';
   *p++ = ' ';
   p = format_number(period, p);
-  emit_piece(out, echo, head, p);
+  out.len = static_cast<std::size_t>(p - out.buf);
+  if (echo != nullptr) echo_piece(*echo, head, p);
 
   // The list is scanned first, then divided (a loop the compiler turns into
   // vector divisions, each correctly rounded like a scalar one), then
@@ -102,14 +98,19 @@ void convert_data_record(text_output& out, const scanned_line& s, const char* li
       r.values_offset >= 0 ? scan_value_list(line, r.values_offset, values, max_list_values) : 0;
   double scaled[max_list_values];
   for (int i = 0; i < count; ++i) scaled[i] = values[i] * 16.0 / clock;
+  // A list value is at most 2^35 in magnitude: its piece takes at most 18
+  // bytes, and the number text stores no further than that.
+  constexpr std::size_t list_value_room = 24;
+  static_assert(max_list_values * list_value_room <= output_block_size);
+  p = reserve(out, static_cast<std::size_t>(count) * list_value_room);
   for (int i = 0; i < count; ++i) {
-    char* const piece = reserve(out, value_max);
-    p = piece;
+    char* const piece = p;
     *p++ = ',';
     *p++ = ' ';
     p = format_number(scaled[i], p);
-    emit_piece(out, echo, piece, p);
+    if (echo != nullptr) echo_piece(*echo, piece, p);
   }
+  out.len = static_cast<std::size_t>(p - out.buf);
   if (echo != nullptr) {
     put_text(*echo, "\n");
     end_piece(*echo);

@@ -117,6 +117,21 @@ TEST(Record, NonFiniteAndSignedResults) {
             "*5.0, 100000.000, 0.000, -0.000, 0.005\r\n\r\n");
 }
 
+// The longest value texts, as many as a line holds, fill the room the
+// record line reserves for its list exactly as far as they need.
+TEST(Record, LongestValuesOnALine) {
+  std::string line = "*1,1,1,1,";
+  std::string expected = "*1.0, 1.000, 1.000";
+  while (line.size() + 9 <= 1198) {
+    line += "-80000000";
+    expected += ", -34359738368.000";
+  }
+  line += "\n";
+  const converted c = convert_lines({line});
+  EXPECT_EQ(c.file, expected + "\r\n\r\n");
+  EXPECT_EQ(c.echo, expected + "\r\n");
+}
+
 TEST(Record, TimeStamp) {
   const char* old_tz = std::getenv("TZ");
   const std::string saved = old_tz != nullptr ? old_tz : "";
