@@ -46,8 +46,6 @@ inline const char* hex_number(const char* p, std::int32_t* value) {
 
 }  // namespace
 
-const char* scan_hex(const char* p, std::int32_t* value) { return hex_number(p, value); }
-
 void scan_line(const char* line, scanned_line& s) {
   s.has_value_list = false;
   const char* p = skip_white(line);
@@ -71,7 +69,7 @@ void scan_line(const char* line, scanned_line& s) {
   for (std::int32_t* field : fields) {
     p = skip_white(p);
     if (*p == '\0') return;
-    p = scan_hex(p + 1, field);  // past the separator
+    p = hex_number(p + 1, field);  // past the separator
     if (p == nullptr) return;
     ++s.fields_converted;
   }
@@ -81,13 +79,6 @@ void scan_line(const char* line, scanned_line& s) {
   p = skip_white(p + 1);
   s.values_offset = static_cast<std::int32_t>(p - line);
   s.has_value_list = true;
-}
-
-bool next_value(const char* line, std::int32_t* offset, std::int32_t* value) {
-  const char* p = hex_number(line + *offset, value);
-  if (p == nullptr) return false;
-  *offset = static_cast<std::int32_t>(skip_white(p) - line);
-  return true;
 }
 
 int scan_value_list(const char* line, std::int32_t offset, std::int32_t* values, int max_values) {

@@ -28,22 +28,16 @@ struct scanned_line {
 // others keep what an earlier scan left. The caller clears kind first.
 void scan_line(const char* line, scanned_line& s);
 
-// One step of the value-list scan at line + *offset: a hexadecimal number
-// and the white space after it. Returns false at the end of the list;
-// otherwise stores the number in *value and moves *offset past the step.
-bool next_value(const char* line, std::int32_t* offset, std::int32_t* value);
-
-// The whole value-list scan from offset, as next_value steps: stores up to
+// The value-list scan from offset: step by step, a hexadecimal number and
+// the white space after it, until a step finds no number. Stores up to
 // max_values values and returns how many it stored. Every value takes at
 // least two characters of a line but the first, so a line of at most 1199
 // characters holds at most max_list_values.
+//
+// Hexadecimal numbers, here and in the header fields: white space, an
+// optional sign, an optional 0x prefix, then at least one digit; the low 32
+// bits are kept and a "-" applies after the digits.
 inline constexpr int max_list_values = 600;
 int scan_value_list(const char* line, std::int32_t offset, std::int32_t* values, int max_values);
-
-// The hexadecimal number rule, at p: white space, an optional sign, an
-// optional 0x prefix, then at least one digit; the low 32 bits are kept and
-// a "-" applies after the digits. Returns the position after the number, or
-// nullptr when there is no number.
-const char* scan_hex(const char* p, std::int32_t* value);
 
 }  // namespace lorvex

@@ -28,15 +28,9 @@ scanned_line earlier_scan() {
 }
 
 std::vector<std::int32_t> value_list(const std::string& line, std::int32_t offset) {
-  std::vector<std::int32_t> values;
-  std::int32_t v;
-  const std::int32_t start = offset;
-  while (next_value(line.c_str(), &offset, &v)) values.push_back(v);
-  // The whole-list scan yields the same values.
-  std::int32_t all[max_list_values];
-  const int count = scan_value_list(line.c_str(), start, all, max_list_values);
-  EXPECT_EQ(std::vector<std::int32_t>(all, all + count), values) << test::visible(line);
-  return values;
+  std::int32_t values[max_list_values];
+  const int count = scan_value_list(line.c_str(), offset, values, max_list_values);
+  return std::vector<std::int32_t>(values, values + count);
 }
 
 struct scan_case {
