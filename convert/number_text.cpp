@@ -143,38 +143,6 @@ std::uint64_t round_off_digits(std::uint64_t n, int s) {
   }
 }
 
-// Writes the text of the decimal N * 10^-p (10^16 <= N <= 10^17), rounded
-// half up to thousandths.
-char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
-  if (negative) *out++ = '-';
-  std::uint64_t int_part = n;
-  std::uint64_t thousandths = 0;
-  int trailing_zeros = 0;
-  if (p > 3) {
-    const int s = p - 3;
-    // For s >= 18, N < 5 * 10^(s-1): nothing reaches half a thousandth.
-    const std::uint64_t m = s >= 18 ? 0 : round_off_digits(n, s);
-    int_part = m / 1000;
-    thousandths = m % 1000;
-  } else if (p >= 0) {
-    int_part = n / pow10_u64[p];
-    thousandths = (n % pow10_u64[p]) * pow10_u64[3 - p];
-  } else {
-    trailing_zeros = -p;
-  }
-  out = write_u64(int_part, out);
-  if (trailing_zeros > 0) {
-    std::memset(out, '0', static_cast<std::size_t>(trailing_zeros));
-    out += trailing_zeros;
-  }
-  const std::size_t hi = static_cast<std::size_t>(thousandths / 10);
-  out[0] = '.';
-  out[1] = digit_pairs[2 * hi];
-  out[2] = digit_pairs[2 * hi + 1];
-  out[3] = static_cast<char>('0' + thousandths % 10);
-  return out + 4;
-}
-
 // Eight decimal digits of n < 10^8, one per byte (values 0 to 9), the
 // first digit in the lowest byte: split into lanes of four, two and one
 // digit by multiplications that stay within each lane.
@@ -217,6 +185,26 @@ char* write_fixed(bool negative, std::uint64_t int_part, std::size_t t, char* ou
   }
   std::memcpy(out, decimals.text[t], 4);
   return out + 4;
+}
+
+// Writes the text of the decimal N * 10^-p (10^16 <= N <= 10^17), rounded
+// half up to thousandths.
+char* write_rounded(bool negative, std::uint64_t n, int p, char* out) {
+  if (p < 0) {  // an integer with -p zeros after the 17 digits
+    if (negative) *out++ = '-';
+    out = write_u64(n, out);
+    std::memset(out, '0', static_cast<std::size_t>(-p));
+    std::memcpy(out - p, ".000", 4);
+    return out - p + 4;
+  }
+  if (p <= 3) {
+    return write_fixed(negative, n / pow10_u64[p],
+                       static_cast<std::size_t>((n % pow10_u64[p]) * pow10_u64[3 - p]), out);
+  }
+  const int s = p - 3;
+  // For s >= 18, N < 5 * 10^(s-1): nothing reaches half a thousandth.
+  const std::uint64_t m = s >= 18 ? 0 : round_off_digits(n, s);
+  return write_fixed(negative, m / 1000, static_cast<std::size_t>(m % 1000), out);
 }
 
 char* write_zero(bool negative, char* out) {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 #include "app/build_stamp.h"
 #include "convert/number_text.h"
