@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,65 @@ TEST(LineScan, ZeroByteHidesTheRestOfTheLine) {
   EXPECT_EQ(s.fields_converted, 5);
   EXPECT_EQ(s.values_offset, 13);
   EXPECT_EQ(value_list(line, s.values_offset), std::vector<std::int32_t>{16});
+}
+
+// The value-list rule written out plainly, one character at a time.
+std::vector<std::int32_t> plain_value_list(const std::string& text) {
+  const auto white = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  const std::string t = text.substr(0, text.find('\0'));
+  std::vector<std::int32_t> values;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < t.size() && white(t[i])) ++i;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+    if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) i += 2;
+    if (i >= t.size() || digit(t[i]) < 0) return values;
+    std::uint32_t v = 0;
+    for (; i < t.size() && digit(t[i]) >= 0; ++i) v = v * 16u + static_cast<std::uint32_t>(digit(t[i]));
+    values.push_back(static_cast<std::int32_t>(negative ? 0u - v : v));
+  }
+}
+
+// Lists of every shape: digit runs of 1 to 20 characters (so across the
+// 8-digit word and the 64-byte blocks), every kind of white space, and now
+// and then a byte that is neither (a sign, a prefix, a letter past F, a
+// byte of 0x80 or more) somewhere in the list. Lengths up to a full line.
+TEST(LineScan, ValueListAgreesWithThePlainRule) {
+  std::mt19937 rng(20261211);
+  const std::string digits = "0123456789abcdefABCDEF";
+  const std::string whites = " \t\n\v\f\r";
+  const std::string others = "+-xXgG,;\x80\xff";
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 1199)(rng);
+    const int max_run = round % 3 == 0 ? 20 : 6;
+    const bool with_others = round % 4 == 0;
+    std::string list;
+    while (list.size() < length) {
+      const int run = std::uniform_int_distribution<int>(1, max_run)(rng);
+      for (int k = 0; k < run; ++k) list += digits[rng() % digits.size()];
+      const int gap = std::uniform_int_distribution<int>(1, round % 5 == 0 ? 3 : 1)(rng);
+      for (int k = 0; k < gap; ++k) list += round % 2 == 0 ? ' ' : whites[rng() % whites.size()];
+      if (with_others && rng() % 16 == 0) list += others[rng() % others.size()];
+    }
+    list.resize(length);
+    const std::string line = "*1,1,1,1," + list;
+    ASSERT_EQ(value_list(line, 9), plain_value_list(list)) << test::visible(list);
+  }
+}
+
+TEST(LineScan, ValueListStopsAtItsRoom) {
+  std::string line = "*1,1,1,1,";
+  for (int i = 0; i < 500; ++i) line += "1 ";
+  std::int32_t values[max_list_values];
+  EXPECT_EQ(scan_value_list(line.c_str(), 9, values, 7), 7);
+  EXPECT_EQ(scan_value_list(line.c_str(), 9, values, max_list_values), 500);
 }
 
 }  // namespace
